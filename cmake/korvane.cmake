@@ -1,0 +1,1 @@
+# the repair tool (added with the tool)
