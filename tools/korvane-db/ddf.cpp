@@ -428,7 +428,10 @@ std::string ddfShowText(const ordered_json& d) {
         std::map<int, std::vector<ordered_json>> byNumber;
         for (const auto& x : t["indexes"]) byNumber[x["number"].get<int>()].push_back(x);
         std::map<int, std::string> names;
-        for (const auto& n : t["indexNames"]) names[n["number"].get<int>()] = n["name"].get<std::string>();
+        for (const auto& n : t["indexNames"]) {
+            std::string& joined = names[n["number"].get<int>()];
+            joined += (joined.empty() ? "" : "\", \"") + n["name"].get<std::string>();
+        }
         if (byNumber.empty()) out += "    (none)\n";
         for (const auto& [number, parts] : byNumber) {
             std::string head = "    index " + std::to_string(number);

@@ -1,0 +1,1 @@
+"$KDB" demo . >/dev/null

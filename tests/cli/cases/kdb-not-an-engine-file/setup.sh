@@ -1,0 +1,1 @@
+echo "just some text" > NOTES.TXT

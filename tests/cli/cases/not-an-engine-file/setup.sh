@@ -1,0 +1,1 @@
+printf "this is not an engine file\n" > INDEX.DDF

@@ -1,0 +1,1 @@
+"$KORVANE" "*" >/dev/null 2>&1
