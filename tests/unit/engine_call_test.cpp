@@ -406,3 +406,45 @@ TEST(EngineFiles, ResetClosesEverythingAndVersionAnswers) {
     ASSERT_EQ(BTRCALL(KV_OP_RESET, nullptr, nullptr, &len, nullptr, 0, 0), 0);
     EXPECT_EQ(f.get(KV_OP_GET_FIRST, 0), KV_STATUS_NOT_OPEN);
 }
+
+TEST(EngineFiles, AFullDiskGivesStatus18AndKeepsEveryAcknowledgedRecord) {
+    TempDir dir;
+    std::string mnt = dir.file("small");
+    std::filesystem::create_directory(mnt);
+    if (std::system(("mount -t tmpfs -o size=96k tmpfs " + mnt + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    struct Unmount {
+        std::string at;
+        ~Unmount() {
+            BTRCALL(KV_OP_RESET, nullptr, nullptr, nullptr, nullptr, 0, 0);
+            std::system(("umount " + at).c_str());
+        }
+    } unmount{mnt};
+    std::string path = mnt + "/full.dat";
+    int acknowledged = 0;
+    int16_t last = 0;
+    {
+        SpecBuilder spec;
+        spec.recordLength = 200;
+        spec.keys = {{{1, 4, 0x0004}}};
+        ASSERT_EQ(createFile(path, spec), 0);
+        File f;
+        ASSERT_EQ(f.open(path), 0);
+        Bytes rec(200, 'x');
+        for (int i = 0; i < 5000; ++i) {
+            std::memcpy(rec.data(), &i, 4);
+            last = f.insert(rec);
+            if (last != 0) break;
+            ++acknowledged;
+        }
+        f.close();
+    }
+    EXPECT_EQ(last, KV_STATUS_DISK_FULL);
+    EXPECT_GT(acknowledged, 0);
+    File f;
+    ASSERT_EQ(f.open(path), 0);
+    int count = 0;
+    for (int16_t st = f.get(KV_OP_GET_FIRST, 0); st == 0; st = f.get(KV_OP_GET_NEXT, 0)) ++count;
+    EXPECT_EQ(count, acknowledged);
+    f.close();
+}
