@@ -69,9 +69,17 @@ Statement Store::prepare(const std::string& sql) {
 
 int Store::exec(const char* sql) { return statusFromSqlite(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
 
-int Store::begin(bool write) { return exec(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
+// Transaction control runs through cached statements: sqlite3_exec would
+// parse the text again on every write.
+int Store::runCached(const char* sql) {
+    Statement st = prepare(sql);
+    if (!st.ok()) return statusFromSqlite(sqlite3_errcode(db_));
+    return statusFromSqlite(st.step());
+}
+
+int Store::begin(bool write) { return runCached(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
 int Store::commit() {
-    int status = exec("COMMIT");
+    int status = runCached("COMMIT");
     if (status != KV_STATUS_SUCCESS) rollback();
     return status;
 }
@@ -80,16 +88,18 @@ void Store::rollback() {
 }
 
 int Store::metaGet(const std::string& name, std::string& value, bool& found) {
-    found = false;
-    Statement st = prepare("SELECT value FROM kv_meta WHERE name = ?1");
+    auto it = meta_.find(name);
+    found = it != meta_.end();
+    if (found) value = it->second;
+    return KV_STATUS_SUCCESS;
+}
+
+int Store::loadMeta() {
+    meta_.clear();
+    Statement st = prepare("SELECT name, value FROM kv_meta");
     if (!st.ok()) return statusFromSqlite(sqlite3_errcode(db_));
-    st.bindText(1, name);
-    int rc = st.step();
-    if (rc == SQLITE_ROW) {
-        value = st.columnBlob(0);
-        found = true;
-        return KV_STATUS_SUCCESS;
-    }
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) meta_[st.columnBlob(0)] = st.columnBlob(1);
     return statusFromSqlite(rc);
 }
 
@@ -98,14 +108,18 @@ int Store::metaPut(const std::string& name, const std::string& value) {
     if (!st.ok()) return statusFromSqlite(sqlite3_errcode(db_));
     st.bindText(1, name);
     st.bindBlob(2, value);
-    return statusFromSqlite(st.step());
+    int status = statusFromSqlite(st.step());
+    if (status == KV_STATUS_SUCCESS) meta_[name] = value;
+    return status;
 }
 
 int Store::metaDelete(const std::string& name) {
     Statement st = prepare("DELETE FROM kv_meta WHERE name = ?1");
     if (!st.ok()) return statusFromSqlite(sqlite3_errcode(db_));
     st.bindText(1, name);
-    return statusFromSqlite(st.step());
+    int status = statusFromSqlite(st.step());
+    if (status == KV_STATUS_SUCCESS) meta_.erase(name);
+    return status;
 }
 
 namespace {
@@ -147,10 +161,11 @@ int Store::open(const std::string& path, bool readOnly, bool exclusive) {
     if (status != KV_STATUS_SUCCESS) return status;
     if (version != kSchemaVersion) return KV_STATUS_NOT_AN_ENGINE_FILE;
 
+    status = loadMeta();
+    if (status != KV_STATUS_SUCCESS) return status;
     std::string spec;
     bool found = false;
-    status = metaGet("spec", spec, found);
-    if (status != KV_STATUS_SUCCESS) return status;
+    metaGet("spec", spec, found);
     if (!found || parseFileSpec(reinterpret_cast<const uint8_t*>(spec.data()), spec.size(), def_) != 0)
         return KV_STATUS_IO_ERROR;
     if (exclusive) {

@@ -68,6 +68,8 @@ public:
     int commit();           // engine status
     void rollback();
 
+    // The file's named values (definition, owner), read once at open and
+    // kept in step with every change this connection writes.
     int metaGet(const std::string& name, std::string& value, bool& found);
     int metaPut(const std::string& name, const std::string& value);
     int metaDelete(const std::string& name);
@@ -75,7 +77,11 @@ public:
     static std::string keyTable(size_t keyIndex) { return "kv_key_" + std::to_string(keyIndex); }
 
 private:
+    int loadMeta();
+    int runCached(const char* sql);
+
     sqlite3* db_ = nullptr;
+    std::map<std::string, std::string> meta_;
     FileDef def_;
     std::map<std::string, sqlite3_stmt*> cache_;
 };
