@@ -1,0 +1,1 @@
+rm CUSTOMER.DAT && mkdir CUSTOMER.DAT

@@ -1,0 +1,1 @@
+truncate -s 2048 CUSTOMER.DAT

@@ -1,0 +1,1 @@
+truncate -s $(( $(stat -c %s FIELD.DDF) / 2 )) FIELD.DDF

@@ -1,0 +1,1 @@
+rm INDEX.DDF && mkdir INDEX.DDF

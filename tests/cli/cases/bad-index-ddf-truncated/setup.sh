@@ -1,0 +1,1 @@
+truncate -s 1024 INDEX.DDF
