@@ -52,11 +52,16 @@ int main(int argc, char** argv) {
     std::string dir = argv[1];
     int tables = argc > 2 ? std::atoi(argv[2]) : 2000;
     Random rnd{argc > 3 ? std::strtoull(argv[3], nullptr, 10) | 1 : 1};
-    const int idBudget = 64000;
-    int perTable = idBudget / (tables > 0 ? tables : 1);
-    int maxColumns = std::min(40, std::max(3, perTable * 3 / 4));
-    int minColumns = std::min(8, maxColumns);
-    int namesLeft = idBudget - tables * (minColumns + maxColumns) / 2;
+    // Column ids are 16-bit: leave room for an index name per key (up to
+    // six a table) so that /N never fills FIELD.DDF; what remains bounds
+    // the columns.
+    const int idSpace = 65000;
+    int n = tables > 0 ? tables : 1;
+    int average = (idSpace - 6 * n) / n;
+    int maxColumns = std::max(2, std::min(40, average * 2 - 8));
+    int minColumns = std::max(1, std::min(8, average / 2));
+    if (maxColumns < minColumns) maxColumns = minColumns;
+    int namesLeft = 3 * n;
 
     ordered_json list = ordered_json::array();
     long columnsTotal = 0, keysTotal = 0, named = 0;
@@ -113,7 +118,7 @@ int main(int argc, char** argv) {
                         {"location", location},
                         {"columns", columns},
                         {"indexNames", names},
-                        {"file", {{"recordLength", offset}, {"keys", keys}}}});
+                        {"file", {{"recordLength", std::max(offset, 4)}, {"keys", keys}}}});
     }
     std::filesystem::create_directories(dir);
     try {
