@@ -11,6 +11,7 @@
 #include "btrcall.h"
 #include "ddf.h"
 #include "dictionary_layout.h"
+#include "import.h"
 #include "spec_json.h"
 
 using namespace kdb;
@@ -229,6 +230,14 @@ int main(int argc, char** argv) {
     show->add_option("--table", table, "Only this table");
     show->add_flag("--json", json, "Print the description as JSON (the shape ddf build reads)");
 
+    std::string src, dest;
+    auto* import = app.add_subcommand("import",
+        "Convert files written by a real Btrieve 5.x or 6.x engine (a file, or a database directory) into engine files");
+    import->add_option("SRC", src, "A real file, or a directory with FILE.DDF, FIELD.DDF, INDEX.DDF and data files")
+        ->required();
+    import->add_option("DEST", dest, "Where the converted files go (a directory, or a file name for one file)")
+        ->required();
+
     auto* demo = app.add_subcommand("demo", "Build the demo database into DIR");
     demo->add_option("DIR", dir)->required();
 
@@ -262,6 +271,8 @@ int main(int argc, char** argv) {
             ordered_json d = ddfDescribe(dir, table, owner);
             if (json) std::cout << d.dump(2) << "\n";
             else std::cout << ddfShowText(d);
+        } else if (import->parsed()) {
+            return importDatabase(src, dest);
         } else if (demo->parsed()) {
             fs::create_directories(dir);
             ddfBuild(dir, demoDescription());
