@@ -13,6 +13,7 @@
 #include "dictionary_layout.h"
 #include "import.h"
 #include "spec_json.h"
+#include "storage_check.h"
 
 using namespace kdb;
 namespace fs = std::filesystem;
@@ -136,13 +137,16 @@ int cmdLoad(const std::string& path, const std::string& jsonl, const std::string
 }
 
 // Walks every key: each entry's key value must find a record again, and a
-// key without null rules must list every record.
+// key without null rules must list every record. For files of the embedded
+// engine, the storage underneath is checked too.
 int cmdCheck(const std::string& path, const std::string& owner) {
     EngineFile f(path, owner);
     Bytes stat = f.stat();
     ordered_json s = specToJson(stat, true);
     unsigned records = s["records"].get<unsigned>();
     std::vector<std::string> problems;
+    // A second handle looks each entry up again without moving the walk.
+    EngineFile probe(path, owner, -2);
     for (const auto& key : s["keys"]) {
         int8_t number = static_cast<int8_t>(key["number"].get<int>());
         bool nullable = false;
@@ -154,7 +158,6 @@ int cmdCheck(const std::string& path, const std::string& owner) {
         int st = f.get(KV_OP_GET_FIRST, number, rec, k);
         for (; st == 0; st = f.get(KV_OP_GET_NEXT, number, rec, k)) {
             ++seen;
-            EngineFile probe(path, owner, -2);
             Bytes prec, pk = k;
             int pst = probe.get(KV_OP_GET_EQUAL, number, prec, pk);
             if (pst != 0) problems.push_back("key " + std::to_string(number) + ": entry " + std::to_string(seen) +
@@ -166,6 +169,8 @@ int cmdCheck(const std::string& path, const std::string& owner) {
             problems.push_back("key " + std::to_string(number) + " lists " + std::to_string(seen) + " of " +
                                std::to_string(records) + " records");
     }
+    bool storage = false;
+    for (const std::string& p : checkStorage(path, storage)) problems.push_back(p);
     if (problems.empty()) {
         std::cout << path << ": sound (" << records << " records, " << s["keys"].size() << " keys)\n";
         return 0;
