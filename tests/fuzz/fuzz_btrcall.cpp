@@ -29,7 +29,9 @@ void pathKey(uint8_t* key, const std::string& p) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char tmpl[] = "/tmp/kvfuzz-call-XXXXXX";
+    // Scratch files on tmpfs where there is one: every input writes files.
+    char tmpl[] = "/dev/shm/kvfuzz-call-XXXXXX";
+    if (access("/dev/shm", W_OK) != 0) std::memcpy(tmpl, "/tmp/kvfuzz-call-XXXXXX", sizeof "/tmp/kvfuzz-call-XXXXXX");
     dir = mkdtemp(tmpl);
     path = dir + "/f.dat";
     return 0;

@@ -83,7 +83,9 @@ int16_t create(const std::string& path, std::vector<uint8_t>& spec) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char tmpl[] = "/tmp/kvfuzz-keys-XXXXXX";
+    // Scratch files on tmpfs where there is one: every input writes files.
+    char tmpl[] = "/dev/shm/kvfuzz-keys-XXXXXX";
+    if (access("/dev/shm", W_OK) != 0) std::memcpy(tmpl, "/tmp/kvfuzz-keys-XXXXXX", sizeof "/tmp/kvfuzz-keys-XXXXXX");
     dir = mkdtemp(tmpl);
     return 0;
 }

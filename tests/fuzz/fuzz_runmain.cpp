@@ -3,6 +3,7 @@
 // holding a small database. Run it with -close_fd_mask=3 (run.sh does) so
 // the tool's own output is dropped and libFuzzer's is kept.
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,7 +14,9 @@
 #include "ddf.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char tmpl[] = "/tmp/kvfuzz-run-XXXXXX";
+    // Scratch files on tmpfs where there is one: every input writes files.
+    char tmpl[] = "/dev/shm/kvfuzz-run-XXXXXX";
+    if (access("/dev/shm", W_OK) != 0) std::memcpy(tmpl, "/tmp/kvfuzz-run-XXXXXX", sizeof "/tmp/kvfuzz-run-XXXXXX");
     std::string dir = mkdtemp(tmpl);
     kdb::ddfBuild(dir, kdb::demoDescription());
     if (chdir(dir.c_str()) != 0) std::abort();

@@ -10,7 +10,7 @@
 #include "btrcall.h"
 #include "import.h"
 #include "real_format.h"
-#include "spec_json.h"
+#include "file_spec_json.h"
 
 using namespace kdb;
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "spec_json.h"
+#include "file_spec_json.h"
 
 namespace kdb {
 

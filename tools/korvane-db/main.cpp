@@ -12,7 +12,7 @@
 #include "ddf.h"
 #include "dictionary_layout.h"
 #include "import.h"
-#include "spec_json.h"
+#include "file_spec_json.h"
 #include "storage_check.h"
 
 using namespace kdb;

@@ -6,8 +6,8 @@
 //            "segments": [{"position": 1, "length": 2, "type": "unsigned",
 //                          "flags": ["descending"], "null": 0, "acs": 0}]}],
 //  "acs": [{"name": "UPPER", "table": "<512 hex digits>"}]}
-#ifndef KORVANE_DB_SPEC_JSON_H
-#define KORVANE_DB_SPEC_JSON_H
+#ifndef KORVANE_DB_FILE_SPEC_JSON_H
+#define KORVANE_DB_FILE_SPEC_JSON_H
 
 #include <nlohmann/json.hpp>
 

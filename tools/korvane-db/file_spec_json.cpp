@@ -1,4 +1,4 @@
-#include "spec_json.h"
+#include "file_spec_json.h"
 
 #include <fstream>
 #include <sstream>
