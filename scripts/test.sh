@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the normal build with ctest; the
 # golden cases again with korvane linked against an external requester
-# library (our own shared engine); then the ASan+UBSan build with ctest.
+# library (our own shared engine); the ASan+UBSan build with ctest; and a
+# short seeded run of each fuzzer, built with clang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -26,3 +27,6 @@ echo "== build (ASan+UBSan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest -j"$jobs" --output-on-failure)
+
+echo "== fuzz smoke (clang, libFuzzer, ASan+UBSan; long runs: tests/fuzz/run.sh SECONDS)"
+FUZZ_RUNS=300 bash tests/fuzz/run.sh

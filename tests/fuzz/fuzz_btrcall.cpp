@@ -81,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         BTRCALL(op, pos, buf.data(), &len, key, keyLen, keyNum);
         if (len != dataLen && len > buf.size()) std::abort();  // never claims more than the buffer
     }
-    // Reopen in a fresh block and check the file.
+    // Release everything the sequence opened (it may hold the file
+    // exclusively), then reopen in a fresh block and check the file.
+    uint32_t zero = 0;
+    BTRCALL(KV_OP_RESET, nullptr, nullptr, &zero, nullptr, 0, 0);
     uint8_t check[128] = {};
     pathKey(key, path);
     len = 16;
@@ -102,7 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (st != KV_STATUS_WRONG_OWNER) {
         std::abort();  // the only way the fuzzer can lock itself out is Set Owner
     }
-    uint32_t zero = 0;
     BTRCALL(KV_OP_RESET, nullptr, nullptr, &zero, nullptr, 0, 0);
     unlink(path.c_str());
     unlink((dir + "/other.dat").c_str());
