@@ -49,8 +49,8 @@ def run(cmd, cwd, env):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--korvane", required=True, help="the korvane program (may be 'wine path')")
-    ap.add_argument("--kdb", required=True, help="the korvane-db program")
+    ap.add_argument("--korvane", required=True, help="the korvane command (words split at blanks, so a wrapper may lead)")
+    ap.add_argument("--kdb", required=True, help="the korvane-db command (split likewise)")
     ap.add_argument("--fixtures", required=True)
     ap.add_argument("case")
     a = ap.parse_args()
@@ -60,7 +60,7 @@ def main():
     if lines and lines[-1] == "":
         lines.pop()
     program, args = lines[0], ["" if x == "<EMPTY>" else x for x in lines[1:]]
-    programs = {"korvane": a.korvane.split(), "korvane-db": [a.kdb]}
+    programs = {"korvane": a.korvane.split(), "korvane-db": a.kdb.split()}
 
     work = tempfile.mkdtemp(prefix="kvgold-")
     env = dict(os.environ, KDB=a.kdb, KORVANE=a.korvane, LC_ALL="C")
@@ -72,7 +72,7 @@ def main():
         elif os.path.exists(os.path.join(a.case, "fixture.json")):
             fixture = os.path.join(a.case, "fixture.json")
         if fixture:
-            rc, out, err = run([a.kdb, "ddf", "build", work, "--from", os.path.abspath(fixture)], work, env)
+            rc, out, err = run(a.kdb.split() + ["ddf", "build", work, "--from", os.path.abspath(fixture)], work, env)
             if rc != 0:
                 print("fixture build failed:", err.decode())
                 return 1
@@ -92,9 +92,9 @@ def main():
                     names = sorted(os.listdir(work))
                     dout, derr = "".join(n + "\n" for n in names).encode(), b""
                 elif name.endswith(".json"):
-                    drc, dout, derr = run([a.kdb, "ddf", "show", ".", "--json"], work, env)
+                    drc, dout, derr = run(a.kdb.split() + ["ddf", "show", ".", "--json"], work, env)
                 else:
-                    drc, dout, derr = run([a.kdb, "dump", name], work, env)
+                    drc, dout, derr = run(a.kdb.split() + ["dump", name], work, env)
                 actual["after/" + name] = dout + derr
 
         failed = False

@@ -1,1 +1,1 @@
-"$KDB" demo . >/dev/null
+$KDB demo . >/dev/null

@@ -1,1 +1,1 @@
-"$KORVANE" "*" >/dev/null 2>&1
+$KORVANE "*" >/dev/null 2>&1
