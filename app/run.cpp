@@ -122,7 +122,7 @@ void processTable() {
     if (runOptions.printTableNames) printOut("Working On Table %s...\n", messageCopy(Xf$Name(), NAME_WIDTH));
     else spinnerTick();
     if (runOptions.namedMode) {
-        // In key-specification mode the wipe waits until the data file has
+        // In the default (key scan) mode the wipe waits until the data file has
         // been opened and stat'ed, so a table whose file can't be read keeps
         // its index records.
         if (runOptions.wipeFirst) wipeIndexes(Xf$Id());
