@@ -103,7 +103,6 @@ TEST_F(EngineStatus, RecordAndCursorStatusesComeFromRealCalls) {
     EXPECT_EQ(BTRCALL(KV_OP_GET_FIRST, other.pos, small, &len, other.key, 255, 0), KV_STATUS_DATA_BUFFER_TOO_SHORT);
     EXPECT_EQ(small[0], 7) << "nothing delivered";
     EXPECT_EQ(len, 4u);
-    std::vector<uint8_t> st;
     uint32_t tiny = 20;
     EXPECT_EQ(BTRCALL(KV_OP_STAT, other.pos, small, &tiny, other.key, 255, -1), KV_STATUS_DATA_BUFFER_TOO_SHORT);
     EXPECT_EQ(other.close(), 0);

@@ -30,14 +30,6 @@ const char* const kFileDdf = "FILE.DDF";
 const char* const kFieldDdf = "FIELD.DDF";
 const char* const kIndexDdf = "INDEX.DDF";
 
-// A JSON array of the given items. A one-element brace list would be read
-// as a copy of its element by some compilers and as an array by others.
-ordered_json list(std::initializer_list<ordered_json> items) {
-    ordered_json a = ordered_json::array();
-    for (const ordered_json& i : items) a.push_back(i);
-    return a;
-}
-
 ordered_json seg(int position, int length, const char* type = nullptr, ordered_json flags = nullptr) {
     ordered_json s = ordered_json::object();
     s["position"] = position;
@@ -57,27 +49,27 @@ ordered_json key(const ordered_json& flags, const ordered_json& segments) {
 // The standard key layouts of the three dictionary files.
 ordered_json dictionarySpec(const std::string& which, bool fieldKey4) {
     ordered_json keys = ordered_json::array();
-    ordered_json unique = list({"modifiable"});
-    ordered_json dups = list({"duplicates", "modifiable"});
-    ordered_json ci = list({"case-insensitive"});
+    ordered_json unique = jsonArray({"modifiable"});
+    ordered_json dups = jsonArray({"duplicates", "modifiable"});
+    ordered_json ci = jsonArray({"case-insensitive"});
     int length = 0;
     if (which == kFileDdf) {
         length = kFileRecordLength;
-        keys.push_back(key(unique, list({seg(1, 2, "unsigned")})));
-        keys.push_back(key(unique, list({seg(3, 20, nullptr, ci)})));
+        keys.push_back(key(unique, jsonArray({seg(1, 2, "unsigned")})));
+        keys.push_back(key(unique, jsonArray({seg(3, 20, nullptr, ci)})));
     } else if (which == kFieldDdf) {
         length = kFieldRecordLength;
-        keys.push_back(key(unique, list({seg(1, 2, "unsigned")})));
-        keys.push_back(key(dups, list({seg(3, 2, "unsigned")})));
-        keys.push_back(key(dups, list({seg(5, 20, nullptr, ci)})));
-        keys.push_back(key(unique, list({seg(3, 2, "unsigned"), seg(5, 20, nullptr, ci)})));
+        keys.push_back(key(unique, jsonArray({seg(1, 2, "unsigned")})));
+        keys.push_back(key(dups, jsonArray({seg(3, 2, "unsigned")})));
+        keys.push_back(key(dups, jsonArray({seg(5, 20, nullptr, ci)})));
+        keys.push_back(key(unique, jsonArray({seg(3, 2, "unsigned"), seg(5, 20, nullptr, ci)})));
         if (fieldKey4)
-            keys.push_back(key(dups, list({seg(3, 2, "unsigned"), seg(26, 2, "unsigned"), seg(30, 1, "unsigned")})));
+            keys.push_back(key(dups, jsonArray({seg(3, 2, "unsigned"), seg(26, 2, "unsigned"), seg(30, 1, "unsigned")})));
     } else {
         length = kIndexRecordLength;
-        keys.push_back(key(dups, list({seg(1, 2, "unsigned")})));
-        keys.push_back(key(dups, list({seg(3, 2, "unsigned")})));
-        keys.push_back(key(unique, list({seg(1, 2, "unsigned"), seg(5, 2, "unsigned"), seg(7, 2, "unsigned")})));
+        keys.push_back(key(dups, jsonArray({seg(1, 2, "unsigned")})));
+        keys.push_back(key(dups, jsonArray({seg(3, 2, "unsigned")})));
+        keys.push_back(key(unique, jsonArray({seg(1, 2, "unsigned"), seg(5, 2, "unsigned"), seg(7, 2, "unsigned")})));
     }
     ordered_json spec = ordered_json::object();
     spec["recordLength"] = length;

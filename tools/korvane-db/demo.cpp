@@ -54,15 +54,9 @@ ordered_json demoDescription() {
     const char* codes[] = {"FLOPPY", "MODEM", "PRINTER"};
     for (int i = 0; i < 3; ++i) products.push_back(RecordMaker(58).i32(0, 7 + i).str(4, 8, codes[i]).str(12, 40, codes[i]).hex());
 
-    // Built step by step with explicit arrays: a one-element brace list is
-    // read as a copy by some compilers and as an array by others.
-    auto list = [](std::initializer_list<ordered_json> items) {
-        ordered_json a = ordered_json::array();
-        for (const ordered_json& i : items) a.push_back(i);
-        return a;
-    };
+    // Built step by step, with every array made by jsonArray.
     auto key = [&](bool unique, ordered_json segments) {
-        ordered_json flags = unique ? list({"modifiable"}) : list({"duplicates", "modifiable"});
+        ordered_json flags = unique ? jsonArray({"modifiable"}) : jsonArray({"duplicates", "modifiable"});
         return ordered_json{{"flags", flags}, {"segments", segments}};
     };
     auto table = [&](const char* name, const char* location, ordered_json columns) {
@@ -85,41 +79,41 @@ ordered_json demoDescription() {
 
     // An already described and named key, and a case-insensitive name key.
     ordered_json customer = table("CUSTOMER", "CUSTOMER.DAT",
-                                  list({col("CustId", "integer", 0, 4), col("Name", "string", 4, 30),
+                                  jsonArray({col("CustId", "integer", 0, 4), col("Name", "string", 4, 30),
                                         col("City", "string", 34, 20)}));
-    customer["indexes"] = list({indexRecord("CustId")});
-    customer["indexNames"] = list({ordered_json{{"name", "CustomerById"}, {"number", 0}}});
-    ordered_json byName = {{"position", 5}, {"length", 30}, {"flags", list({"case-insensitive"})}};
-    customer["file"] = file(54, list({key(true, list({segment(1, 4, "integer")})), key(false, list({byName}))}),
+    customer["indexes"] = jsonArray({indexRecord("CustId")});
+    customer["indexNames"] = jsonArray({ordered_json{{"name", "CustomerById"}, {"number", 0}}});
+    ordered_json byName = {{"position", 5}, {"length", 30}, {"flags", jsonArray({"case-insensitive"})}};
+    customer["file"] = file(54, jsonArray({key(true, jsonArray({segment(1, 4, "integer")})), key(false, jsonArray({byName}))}),
                             customers);
 
     // A two-segment key.
     ordered_json ordersTable = table("ORDERS", "ORDERS.DAT",
-                                     list({col("OrderId", "integer", 0, 4), col("CustId", "integer", 4, 4),
+                                     jsonArray({col("OrderId", "integer", 0, 4), col("CustId", "integer", 4, 4),
                                            col("OrderDate", "date", 8, 4), col("Total", "money", 12, 6)}));
-    ordersTable["file"] = file(18, list({key(true, list({segment(1, 4, "integer")})),
-                                         key(false, list({segment(5, 4, "integer"), segment(9, 4, "date")}))}),
+    ordersTable["file"] = file(18, jsonArray({key(true, jsonArray({segment(1, 4, "integer")})),
+                                         key(false, jsonArray({segment(5, 4, "integer"), segment(9, 4, "date")}))}),
                                orders);
 
     // A key that spans two adjacent columns.
     ordered_json lineTable = table("ORDERLINE", "ORDERLIN.DAT",
-                                   list({col("OrderId", "integer", 0, 4), col("LineNo", "integer", 4, 2),
+                                   jsonArray({col("OrderId", "integer", 0, 4), col("LineNo", "integer", 4, 2),
                                          col("ProductId", "integer", 6, 4), col("Quantity", "integer", 10, 2)}));
-    lineTable["file"] = file(12, list({key(true, list({segment(1, 6, "unsigned")})),
-                                       key(false, list({segment(7, 4, "integer")}))}),
+    lineTable["file"] = file(12, jsonArray({key(true, jsonArray({segment(1, 6, "unsigned")})),
+                                       key(false, jsonArray({segment(7, 4, "integer")}))}),
                              lines);
 
     // A described but unnamed key, and a key that matches no column.
     ordered_json product = table("PRODUCT", "PRODUCT.DAT",
-                                 list({col("ProductId", "integer", 0, 4), col("Code", "string", 4, 8),
+                                 jsonArray({col("ProductId", "integer", 0, 4), col("Code", "string", 4, 8),
                                        col("Descr", "string", 12, 40), col("Price", "money", 52, 6)}));
-    product["indexes"] = list({indexRecord("ProductId")});
+    product["indexes"] = jsonArray({indexRecord("ProductId")});
     ordered_json midColumn = {{"position", 9}, {"length", 4}};
-    product["file"] = file(58, list({key(true, list({segment(1, 4, "integer")})), key(false, list({midColumn}))}),
+    product["file"] = file(58, jsonArray({key(true, jsonArray({segment(1, 4, "integer")})), key(false, jsonArray({midColumn}))}),
                            products);
 
     ordered_json db = ordered_json::object();
-    db["tables"] = list({customer, ordersTable, lineTable, product});
+    db["tables"] = jsonArray({customer, ordersTable, lineTable, product});
     return db;
 }
 

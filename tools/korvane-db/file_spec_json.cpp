@@ -64,6 +64,12 @@ uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | static_cast<ui
 
 }  // namespace
 
+ordered_json jsonArray(std::initializer_list<ordered_json> items) {
+    ordered_json a = ordered_json::array();
+    for (const ordered_json& i : items) a.push_back(i);
+    return a;
+}
+
 int typeCode(const std::string& name) {
     for (const Named& t : kTypes)
         if (name == t.name) return t.code;

@@ -17,6 +17,11 @@ namespace kdb {
 
 using nlohmann::ordered_json;
 
+// A JSON array of the given items. A one-element brace list would be read
+// as a copy of its element by some compilers and as an array by others, so
+// arrays are always built with this.
+ordered_json jsonArray(std::initializer_list<ordered_json> items);
+
 // Create buffer from a JSON spec; throws InputError naming what is wrong.
 Bytes specFromJson(const ordered_json& spec);
 
